@@ -1,0 +1,3 @@
+#include "bootstrapper/Setup.h"
+
+void RunSetup(const wchar_t*, int*) {}

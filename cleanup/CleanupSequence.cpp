@@ -1,0 +1,3 @@
+#include "cleanup/CleanupSequence.h"
+
+void TaviPreInstallCleanUp() {}

@@ -1,3 +1,8 @@
 #include "cleanup/CleanupSequence.h"
 
-void TaviPreInstallCleanUp() {}
+#include "cleanup/log/CLOGFile.h"
+#include "cleanup/log/TraceScope.h"
+
+void TaviPreInstallCleanUp() {
+    TraceScope scope(5, L"TaviPreInstallCleanUp()");
+}

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdarg>
+
 // The cleanup tool's one log: lines go to the log pipe when a log service holds it, or
 // else to a log file of its own. Reached through Instance each time; never stored.
 class CLOGFile {
@@ -50,6 +52,7 @@ public:
 
 private:
     CLOGFile();
+    void LogWide(int level, const wchar_t* format, va_list args);
 
     int level_;
     int pipeMode_;

@@ -165,18 +165,21 @@ section "Silent setup: $media\\TaviBootLoader.exe /s /v/qn, from $elsewhere"
 run_and_report "$elsewhere" "$media\\TaviBootLoader.exe /s /v/qn"
 
 section "The setup log of the log service (TaviSetupLog.log in the user's Temp folder)"
+# Log lines are 8-bit text whose bytes are the characters 0 to 255 (Latin-1).
+print_log() { tr -d '\r' < "$1" | iconv -f ISO-8859-1 -t UTF-8 | sed 's/^/    /'; }
 found_log=0
 for log in "$drive_c"/users/*/Temp/TaviSetupLog.log; do
     [ -f "$log" ] || continue
     found_log=1
-    echo "  ${log#"$drive_c/"}:"
-    tr -d '\r' < "$log" | sed 's/^/    /'
+    echo "  C:\\${log#"$drive_c/"}:" | tr / '\\'
+    print_log "$log"
 done
 [ $found_log = 1 ] || echo "  (no setup log was written)"
-for log in "$drive_c"/users/*/AppData/Local/*.log; do
+for log in "$drive_c"/users/*/AppData/Local/Scourwell.*.txt; do
     [ -f "$log" ] || continue
-    echo "  The cleanup tool's own log file (it found no log pipe): ${log#"$drive_c/"}"
-    tr -d '\r' < "$log" | sed 's/^/    /'
+    echo "  The cleanup tool found no log pipe and wrote a log file of its own:"
+    echo "  C:\\${log#"$drive_c/"}:" | tr / '\\'
+    print_log "$log"
 done
 
 section "Registrations after the setup"

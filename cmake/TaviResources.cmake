@@ -24,7 +24,7 @@ endfunction()
 # lists ${TAVI_ICON} among its resource dependencies.
 function(tavi_icon_command)
   add_custom_command(OUTPUT "${TAVI_ICON}"
-    COMMAND Python3::Interpreter "${CMAKE_SOURCE_DIR}/resources/make_icon.py" "${TAVI_ICON}"
+    COMMAND ${Python3_EXECUTABLE} "${CMAKE_SOURCE_DIR}/resources/make_icon.py" "${TAVI_ICON}"
     DEPENDS "${CMAKE_SOURCE_DIR}/resources/make_icon.py"
     COMMENT "Drawing the setup program's icon"
     VERBATIM)

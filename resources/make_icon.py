@@ -134,6 +134,7 @@ def icon_file(images):
 
 
 def main(argv):
+    """Draws every size and writes the icon file named on the command line."""
     if len(argv) != 2:
         sys.stderr.write(__doc__)
         return 2

@@ -16,10 +16,12 @@ const wchar_t kMedia[] = L"C:\\TaviMedia";
 const wchar_t kElsewhere[] = L"C:\\users\\Public";
 const wchar_t kApp[] = L"C:\\Program Files\\Vardo Corporation\\Vardo Tavi\\TaviApp.exe";
 
+// Whether a file or folder is at path.
 bool Exists(const wchar_t* path) {
     return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The version Windows Installer has registered for the demo product, or a marker text.
 std::wstring InstalledVersion() {
     wchar_t version[64] = L"";
     DWORD size = ARRAYSIZE(version);

@@ -13,6 +13,7 @@
 
 namespace {
 
+// A file of the media folders and the texts its version resource must hold.
 struct MediaFile {
     const wchar_t* name;
     const wchar_t* description;
@@ -26,6 +27,7 @@ const MediaFile kMediaFiles[] = {
     {L"Scourwell64.exe", L"Vardo(R) Tavi Pre-install Cleanup (64-bit)", VFT_APP},
 };
 
+// The numbers every media file must carry, as the resource scripts read them.
 const WORD kVersionNumbers[] = {TAVI_VERSION_NUMBERS};
 
 // The version resource of one file as GetFileVersionInfoW copies it.
@@ -43,9 +45,11 @@ public:
         }
     }
 
+    // False when the file has no version resource or cannot be read; Error() says why.
     bool Loaded() const { return !bytes_.empty(); }
     DWORD Error() const { return error_; }
 
+    // The fixed part (numbers and file type), or null when the block lacks it.
     const VS_FIXEDFILEINFO* Fixed() {
         void* data = nullptr;
         UINT length = 0;
@@ -82,6 +86,7 @@ private:
     DWORD error_ = 0;
 };
 
+// The four numbers of a version pair as "a.b.c.d".
 std::wstring VersionText(DWORD high, DWORD low) {
     wchar_t text[64];
     wsprintfW(text, L"%u.%u.%u.%u", HIWORD(high), LOWORD(high), HIWORD(low), LOWORD(low));

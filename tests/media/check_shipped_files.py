@@ -59,7 +59,7 @@ X64_FILES = [
 
 
 class NotPortableExecutable(Exception):
-    pass
+    """The file is not a PE image this script can read."""
 
 
 class PeFile:
@@ -310,6 +310,7 @@ def check_file(report, folder, name, machine, level):
 
 
 def main(argv):
+    """Checks both media folders and reports the outcome in the exit code."""
     if len(argv) != 3:
         sys.stderr.write(__doc__)
         return 2

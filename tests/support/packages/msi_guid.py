@@ -19,10 +19,12 @@ PACKED = re.compile(r"^[0-9A-F]{32}$")
 
 
 def swap_pairs(text):
+    """Swaps the two characters of each pair: 0A5C becomes A0C5."""
     return "".join(text[i + 1] + text[i] for i in range(0, len(text), 2))
 
 
 def pack(guid):
+    """The packed form of a GUID given with or without braces, in upper case."""
     match = GUID.match(guid.upper())
     if not match:
         raise ValueError("not a GUID: %s" % guid)
@@ -31,6 +33,7 @@ def pack(guid):
 
 
 def unpack(packed):
+    """The GUID, in braces and upper case, of a packed form."""
     packed = packed.upper()
     if not PACKED.match(packed):
         raise ValueError("not a packed GUID: %s" % packed)

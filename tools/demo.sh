@@ -54,6 +54,9 @@ wine_path() { printf 'Z:%s' "${1//\//\\}"; }
 # output and its full exit code.
 run_and_report() { "$wine64" "$build/tests/bin/RunAndReport.exe" "$1" "$2" | sed 's/^/  /'; }
 
+# The Windows path of a file under the prefix's drive C:.
+windows_path() { local path=${1#"$drive_c/"}; printf 'C:\\%s' "${path//\//\\}"; }
+
 # A packed product code, as the installer's registry keys name it.
 packed() { python3 "$root/tests/support/packages/msi_guid.py" pack "$1"; }
 
@@ -133,7 +136,7 @@ show_folders() {
 section "A prefix with a stale earlier generation"
 echo "Prefix: $WINEPREFIX"
 echo "Installing the stale generation \"Vardo(R) Corvane\" $CORVANE_PRODUCT_VERSION (x86 package):"
-run_and_report 'C:\' "msiexec /i \"$(wine_path "$packages/Vardo(R) Corvane.msi")\" /qn"
+run_and_report "C:\\" "msiexec /i \"$(wine_path "$packages/Vardo(R) Corvane.msi")\" /qn"
 for file in "${leftover_files[@]}"; do
     mkdir -p "$drive_c/$(dirname "$file")"
     printf 'left by an earlier generation\r\n' > "$drive_c/$file"
@@ -159,7 +162,9 @@ section "The media folder $media"
 mkdir -p "$drive_c/TaviMedia"
 cp "$root"/build/media-x64/{TaviBootLoader.exe,Quill.dll,Scourwell32.exe,Scourwell64.exe} "$drive_c/TaviMedia/"
 cp "$packages/Vardo(R) Tavi.msi" "$packages/vcredist_x86.exe" "$packages/vcredist_x64.exe" "$drive_c/TaviMedia/"
-(cd "$drive_c/TaviMedia" && ls -l | tail -n +2 | awk '{ $1=$2=$3=$4=""; sub(/^ +/, ""); print "  " $0 }')
+for file in "$drive_c/TaviMedia"/*; do
+    printf '  %8s  %s\n' "$(stat -c %s "$file")" "${file##*/}"
+done
 
 section "Silent setup: $media\\TaviBootLoader.exe /s /v/qn, from $elsewhere"
 run_and_report "$elsewhere" "$media\\TaviBootLoader.exe /s /v/qn"
@@ -171,14 +176,14 @@ found_log=0
 for log in "$drive_c"/users/*/Temp/TaviSetupLog.log; do
     [ -f "$log" ] || continue
     found_log=1
-    echo "  C:\\${log#"$drive_c/"}:" | tr / '\\'
+    printf '  %s:\n' "$(windows_path "$log")"
     print_log "$log"
 done
 [ $found_log = 1 ] || echo "  (no setup log was written)"
 for log in "$drive_c"/users/*/AppData/Local/Scourwell.*.txt; do
     [ -f "$log" ] || continue
     echo "  The cleanup tool found no log pipe and wrote a log file of its own:"
-    echo "  C:\\${log#"$drive_c/"}:" | tr / '\\'
+    printf '  %s:\n' "$(windows_path "$log")"
     print_log "$log"
 done
 

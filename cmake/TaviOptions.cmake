@@ -18,7 +18,10 @@ target_link_options(tavi_options INTERFACE
   -static -static-libgcc -static-libstdc++
   -Wl,--gc-sections
   # No link time stamp in the PE header, so two builds of one commit match bit for bit.
-  -Wl,--no-insert-timestamp)
+  -Wl,--no-insert-timestamp
+  # The linker would otherwise derive a DLL's image base from a hash of its output path,
+  # so Quill.dll built in another folder would differ.
+  -Wl,--disable-auto-image-base)
 
 # Shipping programs: GUI subsystem, stripped.
 function(tavi_ship_target target)

@@ -2,7 +2,8 @@
 # Installs what the build, the tests and the demo need on Debian 12, when it is missing.
 set -eu
 packages="cmake make g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 googletest wine wine64 wixl xvfb xauth"
+binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 googletest wine wine64 wixl xvfb xauth
+python3"
 
 missing=""
 for p in $packages; do

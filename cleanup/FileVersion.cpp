@@ -13,9 +13,7 @@ using VerQueryValueWFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
 class VersionLibrary {
 public:
     VersionLibrary()
-        // Not a known DLL, and this program runs elevated from folders such as Downloads:
-        // only the system folder's copy may be loaded, never one beside the program.
-        : module_(LoadLibraryExW(L"version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)),
+        : module_(LoadFromSystemFolder()),
           getSize(Find<GetFileVersionInfoSizeWFn>("GetFileVersionInfoSizeW")),
           getInfo(Find<GetFileVersionInfoWFn>("GetFileVersionInfoW")),
           queryValue(Find<VerQueryValueWFn>("VerQueryValueW")) {}
@@ -28,6 +26,19 @@ public:
     bool Loaded() const { return getSize && getInfo && queryValue; }
 
 private:
+    // Not a known DLL, and this program runs elevated from folders such as Downloads:
+    // only the system folder's copy may be loaded, never one beside the program.
+    static HMODULE LoadFromSystemFolder() {
+        HMODULE module = LoadLibraryExW(L"version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+        // A system without the search flags rejects them; its full path is as safe.
+        wchar_t path[MAX_PATH];
+        const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+        if (length == 0 || length + 13 > MAX_PATH) return nullptr;
+        lstrcpyW(path + length, L"\\version.dll");
+        return LoadLibraryExW(path, nullptr, 0);
+    }
+
     template <typename Function>
     Function Find(const char* name) const {
         if (!module_) return nullptr;

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "tests/support/ImportPatch.h"
 #include "tests/support/LogCapture.h"
@@ -19,22 +21,27 @@ std::wstring VersionOf(const std::wstring& path) {
     return version.Text() ? version.Text() : L"";
 }
 
+// The LoadLibraryExW calls made while a LoadRecorder lives, and how they answer.
 struct LibraryLoad {
     std::wstring name;
-    DWORD flags = 0;
-    bool fail = false;
-} libraryLoad;
-
+    DWORD flags;
+    bool operator==(const LibraryLoad& other) const { return name == other.name && flags == other.flags; }
+};
+std::vector<LibraryLoad> libraryLoads;
+DWORD rejectSearchFlags = 0;  // the error for a call with search flags; 0: none
 tavi_test::ImportPatch* loadPatch = nullptr;
 
 HMODULE WINAPI RecordingLoadLibraryExW(LPCWSTR name, HANDLE file, DWORD flags) {
-    libraryLoad.name = name ? name : L"";
-    libraryLoad.flags = flags;
-    if (libraryLoad.fail) {
-        SetLastError(ERROR_MOD_NOT_FOUND);
+    libraryLoads.push_back({name ? name : L"", flags});
+    if (rejectSearchFlags && flags) {
+        SetLastError(rejectSearchFlags);
         return nullptr;
     }
     return loadPatch->Original<decltype(&LoadLibraryExW)>()(name, file, flags);
+}
+
+std::ostream& operator<<(std::ostream& out, const LibraryLoad& load) {
+    return out << tavi_test::Narrow(load.name) << " 0x" << std::hex << load.flags;
 }
 
 LPVOID WINAPI FailingHeapAlloc(HANDLE, DWORD, SIZE_T) { return nullptr; }
@@ -61,16 +68,24 @@ TEST(FileVersionTest, FileVersionReadsAsFourNumbers) {
 }
 
 TEST(FileVersionTest, VersionLibraryComesFromTheSystemFolderOnly) {
+    const std::wstring byPath = tavi_test::SystemDir() + L"\\version.dll";
+    const struct { DWORD reject; std::vector<LibraryLoad> loads; const wchar_t* version; } cases[] = {
+        {0, {{L"version.dll", LOAD_LIBRARY_SEARCH_SYSTEM32}}, L"1.0.57.0"},
+        // A system that does not know the search flags: the full path instead.
+        {ERROR_INVALID_PARAMETER, {{L"version.dll", LOAD_LIBRARY_SEARCH_SYSTEM32}, {byPath, 0}}, L"1.0.57.0"},
+        {ERROR_MOD_NOT_FOUND, {{L"version.dll", LOAD_LIBRARY_SEARCH_SYSTEM32}}, L""},
+    };
     tavi_test::ImportPatch patch("kernel32.dll", "LoadLibraryExW", reinterpret_cast<void*>(RecordingLoadLibraryExW));
     ASSERT_TRUE(patch.Active());
     loadPatch = &patch;
-    EXPECT_EQ(L"1.0.57.0", VersionOf(TestProgram(L"VersionedApp-1.0.57.0.exe")));
-    EXPECT_EQ(L"version.dll", libraryLoad.name);
-    EXPECT_EQ(DWORD(LOAD_LIBRARY_SEARCH_SYSTEM32), libraryLoad.flags);
-
-    libraryLoad.fail = true;
-    EXPECT_EQ(L"", VersionOf(TestProgram(L"VersionedApp-1.0.57.0.exe")));
-    libraryLoad.fail = false;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.reject);
+        libraryLoads.clear();
+        rejectSearchFlags = c.reject;
+        EXPECT_EQ(c.version, VersionOf(TestProgram(L"VersionedApp-1.0.57.0.exe")));
+        EXPECT_EQ(c.loads, libraryLoads);
+    }
+    rejectSearchFlags = 0;
     loadPatch = nullptr;
 }
 

@@ -51,6 +51,7 @@ public:
     DWORD Depth() const;
     void SetDepth(DWORD depth);
 
+    // True from a successful Open until Close.
     bool IsOpen() const { return open_ != 0; }
 
     CLOGFile(const CLOGFile&) = delete;

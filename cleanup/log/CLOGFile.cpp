@@ -9,86 +9,43 @@
 #include <cstring>
 #include <memory>
 
+#include "cleanup/log/LogLine.h"
+
 namespace {
 
 const wchar_t kPipeName[] = L"\\\\.\\pipe\\KOVA_Tavi_IP1";
 const wchar_t kLevelKey[] = L"SOFTWARE\\Vardo Corporation\\Vardo Tavi";
 const wchar_t kLevelValue[] = L"LogLevel";
 const wchar_t kRule[] = L"=====================================================";
-const char kModuleTag[] = "MODULE";
 
 constexpr int kDefaultLevel = 6;
 constexpr int kMessageLevel = 5;
-constexpr DWORD kMaxDepth = 100;
-constexpr int kLineSize = 1024;
 constexpr int kTimeSize = 400;
-// The fallback log names run from _log00.txt to _log99.txt; past that there is no log.
-constexpr int kFallbackNames = 100;
 
 #define TAVI_WIDEN2(text) L##text
 #define TAVI_WIDEN(text) TAVI_WIDEN2(text)
 const wchar_t kBuildDate[] = TAVI_WIDEN(__DATE__);
 const wchar_t kBuildTime[] = TAVI_WIDEN(__TIME__);
 
-// Formats into out[size]; -1 when the text (with its terminator) does not fit.
-int FormatWide(wchar_t* out, int size, const wchar_t* format, va_list args) {
-    const int n = _vsnwprintf(out, size - 1, format, args);
-    out[size - 1] = L'\0';
-    return n;
+bool PathIsTaken(const wchar_t* path) {
+    return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES;
 }
 
-int FormatNarrow(char* out, int size, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    const int n = _vsnprintf(out, size - 1, format, args);
-    va_end(args);
-    out[size - 1] = '\0';
-    return n;
-}
-
-// Wide to 8-bit as the "C" locale converts: characters 0 to 255 become the byte of the
-// same value; any character above 255 fails the whole conversion, giving an empty text.
-std::unique_ptr<char[]> ToEightBit(const wchar_t* text, int length) {
-    std::unique_ptr<char[]> bytes(new char[length + 1]);
-    for (int i = 0; i < length; ++i) {
-        if (text[i] > 0xFF) {
-            bytes[0] = '\0';
-            return bytes;
-        }
-        bytes[i] = static_cast<char>(text[i]);
-    }
-    bytes[length] = '\0';
-    return bytes;
-}
-
-// The log file in the local application data folder, named after the program and the
-// second the log was opened; else a free "<module>_logNN.txt" beside the program.
-// False when no path fits in MAX_PATH characters.
+// The log file in the local application data folder, or else a free name beside the
+// program; false when neither gives a path that fits in MAX_PATH characters.
 bool BuildLogFilePath(wchar_t (&path)[MAX_PATH]) {
     PWSTR folder = nullptr;
     if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_LocalAppData, KF_FLAG_CREATE, nullptr, &folder))) {
         SYSTEMTIME now;
         GetLocalTime(&now);
-        const int n = _snwprintf(path, MAX_PATH - 1, L"%s\\%s.%02d%02d%02d.%02d%02d%02d.txt", folder,
-                                 L"Scourwell", now.wYear, now.wMonth, now.wDay, now.wHour,
-                                 now.wMinute, now.wSecond);
-        path[MAX_PATH - 1] = L'\0';
+        const bool fits = FormatLogFilePath(path, folder, now);
         CoTaskMemFree(folder);
-        return n >= 0;
+        return fits;
     }
     wchar_t module[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return false;
-    wchar_t* dot = std::wcsrchr(module, L'.');
-    const size_t stem = dot ? static_cast<size_t>(dot - module) : length;
-    for (int n = 0; n < kFallbackNames; ++n) {
-        const int written = _snwprintf(path, MAX_PATH - 1, L"%.*s_log%02d.txt",
-                                       static_cast<int>(stem), module, n);
-        path[MAX_PATH - 1] = L'\0';
-        if (written < 0) return false;
-        if (GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES) return true;
-    }
-    return false;
+    return FindFallbackLogPath(path, module, PathIsTaken);
 }
 
 }  // namespace
@@ -100,9 +57,10 @@ CLOGFile::CTracer::~CTracer() {
 bool CLOGFile::CTracer::Write(const char* text) {
     if (handle_ == INVALID_HANDLE_VALUE || !text) return false;
     const size_t length = std::strlen(text);
-    if (length == 0 || length > kLineSize - 1) return false;
+    if (length == 0 || length > kLogLineSize - 1) return false;
     DWORD written = 0;
-    return WriteFile(handle_, text, static_cast<DWORD>(length), &written, nullptr) && written == length;
+    return WriteFile(handle_, text, static_cast<DWORD>(length), &written, nullptr) &&
+           written == length;
 }
 
 CLOGFile::CLOGFile()
@@ -127,6 +85,7 @@ CLOGFile& CLOGFile::Instance() {
 }
 
 DWORD CLOGFile::Depth() const {
+    // Without a depth index (TlsAlloc failed) every line goes without indentation.
     if (depthIndex_ == TLS_OUT_OF_INDEXES) return 0;
     return static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(TlsGetValue(depthIndex_)));
 }
@@ -136,30 +95,36 @@ void CLOGFile::SetDepth(DWORD depth) {
     TlsSetValue(depthIndex_, reinterpret_cast<LPVOID>(static_cast<ULONG_PTR>(depth)));
 }
 
+void CLOGFile::ReadLevel() {
+    HKEY key;
+    if (RegOpenKeyW(HKEY_CURRENT_USER, kLevelKey, &key) != ERROR_SUCCESS) return;
+    // The value's type is ignored: its first four bytes (fewer for a shorter value, over
+    // the low bytes of the level) become the level.
+    BYTE data[64];
+    DWORD size = sizeof(data);
+    LONG result = RegQueryValueExW(key, kLevelValue, nullptr, nullptr, data, &size);
+    if (result == ERROR_MORE_DATA) {
+        std::unique_ptr<BYTE[]> large(new BYTE[size]);
+        result = RegQueryValueExW(key, kLevelValue, nullptr, nullptr, large.get(), &size);
+        if (result == ERROR_SUCCESS) std::memcpy(data, large.get(), sizeof(level_));
+    }
+    if (result == ERROR_SUCCESS)
+        std::memcpy(&level_, data, size < sizeof(level_) ? size : sizeof(level_));
+    RegCloseKey(key);
+}
+
 void CLOGFile::Open() {
     if (open_) return;
-
-    HKEY key;
-    if (RegOpenKeyW(HKEY_CURRENT_USER, kLevelKey, &key) == ERROR_SUCCESS) {
-        // The value's type is ignored: its first four bytes (at most) become the level.
-        BYTE data[64];
-        DWORD size = sizeof(data);
-        LONG result = RegQueryValueExW(key, kLevelValue, nullptr, nullptr, data, &size);
-        if (result == ERROR_MORE_DATA) {
-            std::unique_ptr<BYTE[]> large(new BYTE[size]);
-            result = RegQueryValueExW(key, kLevelValue, nullptr, nullptr, large.get(), &size);
-            if (result == ERROR_SUCCESS) std::memcpy(data, large.get(), sizeof(level_));
-        }
-        if (result == ERROR_SUCCESS)
-            std::memcpy(&level_, data, size < sizeof(level_) ? size : sizeof(level_));
-        RegCloseKey(key);
-    }
-
+    ReadLevel();
     SetDepth(0);
     EnterCriticalSection(&lock_);
 
+    // Identification only: whoever serves this well-known name must not act with the
+    // rights of this elevated process.
     *pipe_.Receive() = CreateFileW(kPipeName, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+                                   FILE_ATTRIBUTE_NORMAL | SECURITY_SQOS_PRESENT |
+                                       SECURITY_IDENTIFICATION,
+                                   nullptr);
     if (pipe_.Handle() != INVALID_HANDLE_VALUE) {
         pipeMode_ = 1;
         open_ = 1;
@@ -180,6 +145,7 @@ void CLOGFile::Open() {
         open_ = 1;
     }
 
+    // A module path that does not fit comes back cut and terminated.
     wchar_t module[MAX_PATH] = L"";
     GetModuleFileNameW(nullptr, module, MAX_PATH);
     module[MAX_PATH - 1] = L'\0';
@@ -200,10 +166,14 @@ void CLOGFile::Open() {
 
 void CLOGFile::LogWide(int level, const wchar_t* format, va_list args) {
     if (!open_ || level > level_) return;
-    wchar_t message[kLineSize];
-    const int length = FormatWide(message, kLineSize, format, args);
-    if (length < 0) return;
-    const std::unique_ptr<char[]> bytes = ToEightBit(message, length);
+    wchar_t message[kLogLineSize];
+    // A message that does not fit keeps its first 1,023 characters; the line it makes is
+    // then too long as well and is cut with the cut mark.
+    _vsnwprintf(message, kLogLineSize - 1, format, args);
+    message[kLogLineSize - 1] = L'\0';
+    const int length = static_cast<int>(std::wcslen(message));
+    const std::unique_ptr<char[]> bytes(new char[length + 1]);
+    ToEightBit(message, length, bytes.get());
     WriteLine(level, bytes.get());
 }
 
@@ -223,13 +193,13 @@ void CLOGFile::Log(int level, const wchar_t* format, ...) {
 
 void CLOGFile::Log(const char* format, ...) {
     if (!open_ || kMessageLevel > level_) return;
-    char message[kLineSize];
+    char message[kLogLineSize];
     va_list args;
     va_start(args, format);
-    const int length = _vsnprintf(message, kLineSize - 1, format, args);
+    // As in the wide forms, a message that does not fit is cut with the line.
+    _vsnprintf(message, kLogLineSize - 1, format, args);
     va_end(args);
-    message[kLineSize - 1] = '\0';
-    if (length < 0) return;
+    message[kLogLineSize - 1] = '\0';
     WriteLine(kMessageLevel, message);
 }
 
@@ -240,20 +210,13 @@ void CLOGFile::WriteLine(int level, const char* message) {
     SYSTEMTIME now;
     GetLocalTime(&now);
     char timeText[kTimeSize];
-    FormatNarrow(timeText, kTimeSize, "%02u:%02u:%02u:%03u", now.wHour, now.wMinute, now.wSecond,
-                 now.wMilliseconds);
+    _snprintf(timeText, kTimeSize - 1, "%02u:%02u:%02u:%03u", now.wHour, now.wMinute, now.wSecond,
+              now.wMilliseconds);
+    timeText[kTimeSize - 1] = '\0';
 
-    char indentation[kMaxDepth + 1];
-    const DWORD depth = Depth() < kMaxDepth ? Depth() : kMaxDepth;
-    std::memset(indentation, ' ', depth);
-    indentation[depth] = '\0';
-
-    char line[kLineSize];
-    const int length = FormatNarrow(line, kLineSize,
-                                    pipeMode_ ? "%s,[t:0x%X] : %s%s [L=%d][M=%s]"
-                                              : "%s,[t:0x%X] : %s%s [L=%d][M=%s]\r\n",
-                                    timeText, GetCurrentThreadId(), indentation, message, level,
-                                    kModuleTag);
+    char line[kLogLineSize];
+    const int length = FormatLogLine(line, timeText, GetCurrentThreadId(), Depth(), message, level,
+                                     pipeMode_ != 0);
     if (length > 0) {
         if (pipeMode_) {
             pipe_.Write(line);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -91,16 +92,17 @@ TEST_F(CleanupSequenceTest, RunLogsTheApplicationAndEveryStageInOrder) {
         {3, L"UnversionedApp.exe", ""},
     };
     for (const auto& c : cases) {
-        Reset();
-        std::string found;
-        if (c.row) {
-            const std::wstring path = AppCandidatePaths[c.row - 1];
-            ASSERT_TRUE(tavi_test::CreateFolders(path.substr(0, path.rfind(L'\\'))));
-            ASSERT_TRUE(tavi_test::CopyOneFile(std::wstring(tavi_test::TestBinDir()) + L"\\" + c.program, path));
-            found = tavi_test::Narrow(path);
-        }
         for (const wchar_t* program : {L"Scourwell64.exe", L"Scourwell32.exe"}) {
             SCOPED_TRACE(testing::Message() << tavi_test::Narrow(program) << ", row " << c.row);
+            // Each run starts from the same files: a full clean deletes the application.
+            Reset();
+            std::string found;
+            if (c.row) {
+                const std::wstring path = AppCandidatePaths[c.row - 1];
+                ASSERT_TRUE(tavi_test::CreateFolders(path.substr(0, path.rfind(L'\\'))));
+                ASSERT_TRUE(tavi_test::CopyOneFile(std::wstring(tavi_test::TestBinDir()) + L"\\" + c.program, path));
+                found = tavi_test::Narrow(path);
+            }
             const bool wow = std::wstring(program) == L"Scourwell64.exe";
             const std::vector<std::string> lines = Run(program);
             ASSERT_GE(lines.size(), 9u);
@@ -132,6 +134,14 @@ TEST_F(CleanupSequenceTest, RunLogsTheApplicationAndEveryStageInOrder) {
                 if (messages[i].find("Checking: ") == 0) checked.push_back(messages[i].substr(10));
             const std::vector<std::string> expected(kStageKeys, kStageKeys + (wow ? 8 : 7));
             EXPECT_EQ(expected, checked);
+
+            // Only the version 1.0.57.0 is cleaned fully, its own folder included.
+            if (c.row) {
+                const bool deleted = std::find(messages.begin(), messages.end(),
+                                               "Delete File: " + found) != messages.end();
+                EXPECT_EQ(std::string(c.version) == "1.0.57.0", deleted);
+                EXPECT_EQ(!deleted, FileExists(AppCandidatePaths[c.row - 1]));
+            }
         }
     }
 }

@@ -50,8 +50,10 @@ bool IsCurrentVersion(const orb::String& appVersion, const orb::String& displayV
 }
 
 void ReportDeleteResult(LSTATUS result, const wchar_t* parent, const wchar_t* name) {
-    if (result != ERROR_SUCCESS)
-        CLOGFile::Instance().Log(L"Delete failed (%lu): %s\\%s", static_cast<unsigned long>(result), parent, name);
+    if (result == ERROR_SUCCESS) return;
+    orb::String path;
+    path.Format(L"%s\\%s", parent, name);
+    CLOGFile::Instance().Log(L"Delete failed (%lu): %s", static_cast<unsigned long>(result), path.Text());
 }
 
 void SweepUserDataProducts(const orb::String& appVersion) {

@@ -73,11 +73,15 @@ void SweepComponents() {
         if (!OpenSweepSubkey(path.Text(), component)) return;
         ForEachValueDownward(component.Handle(), [&](const wchar_t* valueName) {
             index.FindContained(valueName, contained);
-            // One line and one deletion call per contained entry: the calls after the
-            // first find the value gone and say so.
+            // One line and one deletion call per contained entry. The calls after a
+            // successful one find the value gone, which is no failure to report.
+            bool deleted = false;
             for (std::size_t unused = 0; unused < contained.size(); ++unused) {
                 CLOGFile::Instance().Log(L"Bad TaviRegKey:(D) %s\\%s", path.Text(), valueName);
-                ReportDeleteResult(RegDeleteValueW(component.Handle(), valueName), path.Text(), valueName);
+                const LSTATUS result = RegDeleteValueW(component.Handle(), valueName);
+                if (!(deleted && result == ERROR_FILE_NOT_FOUND))
+                    ReportDeleteResult(result, path.Text(), valueName);
+                deleted = deleted || result == ERROR_SUCCESS;
             }
         });
         component.Close();

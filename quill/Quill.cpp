@@ -163,9 +163,10 @@ bool LogService::Serve() {
         WriteServiceLine("Serving %ls", kPipeName);
         thread_ = CreateThread(nullptr, 0, &LogService::ThreadMain, this, 0, nullptr);
         if (thread_) return true;
-        FreeLibrary(module_);
     }
-    WriteServiceLine("Cannot serve %ls (error %lu); clients keep their own logs", kPipeName, GetLastError());
+    const DWORD error = GetLastError();
+    if (module_) FreeLibrary(module_);
+    WriteServiceLine("Cannot serve %ls (error %lu); clients keep their own logs", kPipeName, error);
     for (Instance& instance : instances_) CloseInstance(instance);
     return false;
 }

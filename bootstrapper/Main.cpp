@@ -1,7 +1,10 @@
 #include <windows.h>
 
+#include <cstdlib>
+
 #include "bootstrapper/HostProbes.h"
 #include "bootstrapper/Setup.h"
+#include "orb/DllSearch.h"
 #include "orb/String.h"
 #include "quill/Quill.h"
 
@@ -9,6 +12,10 @@
 // log service is active, and ends with the installer's exit code (-1 when an exception
 // ended the sequence).
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLineText, int) {
+    // The setup runs from folders such as Downloads: nothing it loads at run time may come
+    // from beside it (Quill.dll, imported at load time, is the one file of ours it takes).
+    RestrictDllSearchToSystemFolder();
+
     wchar_t modulePath[MAX_PATH] = {};
     wchar_t drive[MAX_PATH] = {};
     wchar_t directory[MAX_PATH] = {};

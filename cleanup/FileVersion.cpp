@@ -27,15 +27,17 @@ public:
 
 private:
     // Not a known DLL, and this program runs elevated from folders such as Downloads:
-    // only the system folder's copy may be loaded, never one beside the program.
+    // only the system folder's copy may be loaded, never one beside the program. The full
+    // path also passes over a module of the same name that is already loaded from
+    // elsewhere; the search flag keeps its own dependencies in the system folder.
     static HMODULE LoadFromSystemFolder() {
-        HMODULE module = LoadLibraryExW(L"version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
-        if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
-        // A system without the search flags rejects them; its full path is as safe.
         wchar_t path[MAX_PATH];
         const UINT length = GetSystemDirectoryW(path, MAX_PATH);
         if (length == 0 || length + 13 > MAX_PATH) return nullptr;
         lstrcpyW(path + length, L"\\version.dll");
+        HMODULE module = LoadLibraryExW(path, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+        if (module || GetLastError() != ERROR_INVALID_PARAMETER) return module;
+        // A system without the search flags rejects them; the full path alone is as safe.
         return LoadLibraryExW(path, nullptr, 0);
     }
 

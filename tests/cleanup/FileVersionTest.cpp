@@ -70,10 +70,10 @@ TEST(FileVersionTest, FileVersionReadsAsFourNumbers) {
 TEST(FileVersionTest, VersionLibraryComesFromTheSystemFolderOnly) {
     const std::wstring byPath = tavi_test::SystemDir() + L"\\version.dll";
     const struct { DWORD reject; std::vector<LibraryLoad> loads; const wchar_t* version; } cases[] = {
-        {0, {{L"version.dll", LOAD_LIBRARY_SEARCH_SYSTEM32}}, L"1.0.57.0"},
-        // A system that does not know the search flags: the full path instead.
-        {ERROR_INVALID_PARAMETER, {{L"version.dll", LOAD_LIBRARY_SEARCH_SYSTEM32}, {byPath, 0}}, L"1.0.57.0"},
-        {ERROR_MOD_NOT_FOUND, {{L"version.dll", LOAD_LIBRARY_SEARCH_SYSTEM32}}, L""},
+        {0, {{byPath, LOAD_LIBRARY_SEARCH_SYSTEM32}}, L"1.0.57.0"},
+        // A system that does not know the search flags: the full path alone.
+        {ERROR_INVALID_PARAMETER, {{byPath, LOAD_LIBRARY_SEARCH_SYSTEM32}, {byPath, 0}}, L"1.0.57.0"},
+        {ERROR_MOD_NOT_FOUND, {{byPath, LOAD_LIBRARY_SEARCH_SYSTEM32}}, L""},
     };
     tavi_test::ImportPatch patch("kernel32.dll", "LoadLibraryExW", reinterpret_cast<void*>(RecordingLoadLibraryExW));
     ASSERT_TRUE(patch.Active());

@@ -1,9 +1,58 @@
 #include <windows.h>
 
+#include <cstdlib>
+
+#include "bootstrapper/HostProbes.h"
+#include "bootstrapper/Setup.h"
+#include "orb/String.h"
 #include "quill/Quill.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    StartLogger(L"TaviSetupLog", 1);
+// No exception leaves WinMain, so the runtime's terminate handler is never reached. Its
+// default, verbose version carries a symbol demangler of about 46 KB into the program; this
+// plain one replaces it at link time.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() {
+    std::abort();
+}
+}  // namespace __gnu_cxx
+
+// Makes the bootstrapper's folder the working directory, runs the setup sequence while the
+// log service is active, and ends with the installer's exit code (-1 when an exception
+// ended the sequence).
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLineText, int) {
+    wchar_t modulePath[MAX_PATH] = {};
+    wchar_t drive[MAX_PATH] = {};
+    wchar_t directory[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, modulePath, MAX_PATH);
+    _wsplitpath(modulePath, drive, directory, nullptr, nullptr);
+    _wmakepath(modulePath, drive, directory, nullptr, nullptr);
+    // Every child inherits this folder, so the installer finds the package by its bare name.
+    SetCurrentDirectoryW(modulePath);
+
+    orb::String commandLine(commandLineText);
+    orb::String logName(L"TaviSetupLog");
+    int exitCode = -1;
+    bool installModeEntered = false;
+    bool sequenceFailed = false;
+
+    try {
+        installModeEntered = EnterTerminalInstallMode();
+        StartLogger(logName.Text(), 1);
+        RunSetup(commandLine.Text(), &exitCode);
+    } catch (...) {
+        sequenceFailed = true;
+    }
+
+    if (installModeEntered) {
+        // The server must go back to execute mode whatever happened; a failure here must
+        // not turn the installer's result into a crash.
+        try {
+            LeaveTerminalInstallMode();
+        } catch (...) {
+        }
+    }
+    // After an exception the service is stopped twice in a row; the second call does nothing.
+    if (sequenceFailed) StopLogger();
     StopLogger();
-    return 0;
+    return exitCode;
 }

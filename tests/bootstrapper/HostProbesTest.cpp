@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/ImportHook.h"
+#include "tests/support/ImportPatch.h"
 #include "tests/support/StandInRecord.h"
 #include "tests/support/TestSupport.h"
 
@@ -84,8 +84,8 @@ void WINAPI RecordDebuggerText(const wchar_t* text) {
 }  // namespace
 
 TEST(ArchitectureProbe, SixtyFourBitUnderTheTestPlatformsWmi) {
-    ImportHook hook("kernel32.dll", "OutputDebugStringW", reinterpret_cast<void*>(&RecordDebuggerText));
-    ASSERT_TRUE(hook.Installed());
+    ImportPatch hook("kernel32.dll", "OutputDebugStringW", reinterpret_cast<void*>(&RecordDebuggerText));
+    ASSERT_TRUE(hook.Active());
     g_debuggerLines.clear();
     EXPECT_TRUE(IsOS64Bit());
     EXPECT_EQ(std::vector<std::wstring>{L"64Bit OS"}, g_debuggerLines);

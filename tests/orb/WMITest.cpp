@@ -7,7 +7,7 @@
 #include <functional>
 #include <string>
 
-#include "tests/support/ImportHook.h"
+#include "tests/support/ImportPatch.h"
 
 using orb::String;
 using orb::WMI;
@@ -159,9 +159,9 @@ HRESULT WINAPI RecordCoInitializeSecurity(PSECURITY_DESCRIPTOR descriptor, LONG 
 }  // namespace
 
 TEST(WMIProcessSecurity, SetOnlyWhenTheObjectOpensCom) {
-    tavi_test::ImportHook hook("ole32.dll", "CoInitializeSecurity",
+    tavi_test::ImportPatch hook("ole32.dll", "CoInitializeSecurity",
                                reinterpret_cast<void*>(&RecordCoInitializeSecurity));
-    ASSERT_TRUE(hook.Installed());
+    ASSERT_TRUE(hook.Active());
     const struct {
         const char* name;
         bool comOpenBefore;

@@ -10,7 +10,7 @@
 
 #include "cleanup/GuidState.h"
 #include "cleanup/RegKeySecurity.h"
-#include "tests/support/ImportHook.h"
+#include "tests/support/ImportPatch.h"
 #include "tests/support/SweepRegistry.h"
 #include "tests/support/TestSupport.h"
 
@@ -233,7 +233,7 @@ struct CreateCall {
     bool hasDisposition;
 };
 std::vector<CreateCall> createCalls;
-tavi_test::ImportHook* createHook = nullptr;
+tavi_test::ImportPatch* createHook = nullptr;
 
 LSTATUS WINAPI RecordCreate(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR keyClass, DWORD options,
                             REGSAM access, const SECURITY_ATTRIBUTES* security, PHKEY result, LPDWORD disposition) {
@@ -246,8 +246,8 @@ LSTATUS WINAPI RecordCreate(HKEY root, LPCWSTR path, DWORD reserved, LPWSTR keyC
 }  // namespace
 
 TEST_F(ProductSweepTest, MissingUpgradeCodeKeysAreCreatedEmptyWithTheKeySecurity) {
-    tavi_test::ImportHook hook("advapi32.dll", "RegCreateKeyExW", reinterpret_cast<void*>(&RecordCreate));
-    ASSERT_TRUE(hook.Installed());
+    tavi_test::ImportPatch hook("advapi32.dll", "RegCreateKeyExW", reinterpret_cast<void*>(&RecordCreate));
+    ASSERT_TRUE(hook.Active());
     createHook = &hook;
     createCalls.clear();
     ASSERT_FALSE(tavi_test::KeyExists(kClassesUpgrade));

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "tests/support/ImportHook.h"
+#include "tests/support/ImportPatch.h"
 
 namespace {
 
@@ -136,7 +136,7 @@ TEST_F(RegKeyTest, MissingOrZeroSizedValuesLeaveTheOutputAsItWas) {
 
 namespace {
 
-tavi_test::ImportHook* queryHook = nullptr;
+tavi_test::ImportPatch* queryHook = nullptr;
 HKEY growKey = nullptr;
 std::size_t grownLength = 8;
 
@@ -158,8 +158,8 @@ TEST_F(RegKeyTest, FailedSecondQueryGivesAnEmptyText) {
     orb::RegKey holder;
     OpenInto(holder);
     growKey = sandbox_;
-    tavi_test::ImportHook hook("advapi32.dll", "RegQueryValueExW", reinterpret_cast<void*>(&QueryWhileGrowing));
-    ASSERT_TRUE(hook.Installed());
+    tavi_test::ImportPatch hook("advapi32.dll", "RegQueryValueExW", reinterpret_cast<void*>(&QueryWhileGrowing));
+    ASSERT_TRUE(hook.Active());
     queryHook = &hook;
 
     orb::String fresh;

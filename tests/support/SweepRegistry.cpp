@@ -118,6 +118,48 @@ std::map<std::wstring, std::string> Snapshot(const std::wstring& path) {
     return out;
 }
 
+std::map<std::wstring, std::string> SnapshotSweptKeys(const std::vector<std::wstring>& furtherRoots) {
+    std::map<std::wstring, std::string> out;
+    for (const wchar_t* path : kSweepKeyPaths) SnapshotInto(path, out);
+    for (const std::wstring& path : furtherRoots) SnapshotInto(path, out);
+    return out;
+}
+
+testing::AssertionResult OnlyRemoved(const std::map<std::wstring, std::string>& before,
+                                     const std::map<std::wstring, std::string>& after,
+                                     const Removals& removals) {
+    std::string faults;
+    for (const std::wstring& key : removals.keys)
+        if (!before.count(key)) faults += "\n  not there to remove: " + Narrow(key);
+    for (const std::wstring& value : removals.values)
+        if (!before.count(value)) faults += "\n  not there to remove: " + Narrow(value);
+    const auto removed = [&removals](const std::wstring& entry) {
+        for (const std::wstring& key : removals.keys)
+            if (entry == key || entry.rfind(key + L"\\", 0) == 0 || entry.rfind(key + L"|", 0) == 0) return true;
+        for (const std::wstring& value : removals.values)
+            if (entry == value) return true;
+        return false;
+    };
+    for (const auto& entry : before) {
+        const auto found = after.find(entry.first);
+        if (removed(entry.first)) {
+            if (found != after.end()) faults += "\n  should be gone: " + Narrow(entry.first);
+        } else if (found == after.end()) {
+            faults += "\n  gone: " + Narrow(entry.first);
+        } else if (found->second != entry.second) {
+            faults += "\n  changed: " + Narrow(entry.first);
+        }
+    }
+    for (const auto& entry : after)
+        if (!before.count(entry.first)) faults += "\n  new: " + Narrow(entry.first);
+    if (faults.empty()) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "the registry differs from before less the removals:" << faults;
+}
+
+void ClearSweptKeys() {
+    for (const wchar_t* path : kSweepKeyPaths) DeleteKeyTree(path);
+}
+
 std::string Line(const wchar_t* prefix, const std::wstring& path) {
     return Narrow(prefix + path);
 }
@@ -132,7 +174,7 @@ void SweepRegistryTest::TearDown() {
 }
 
 void SweepRegistryTest::Clear() {
-    for (const wchar_t* path : kSweepKeyPaths) DeleteKeyTree(path);
+    ClearSweptKeys();
     BadGuidList.clear();
     UsedInstallGuid.Clear();
 }

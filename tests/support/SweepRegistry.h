@@ -31,6 +31,26 @@ void DeleteKeyTree(const std::wstring& path);
 // Every key and value below path (path included), each value as its type and its bytes,
 // for comparing a tree before and after a stage.
 std::map<std::wstring, std::string> Snapshot(const std::wstring& path);
+// Snapshot of the eight stage keys and of each further root, merged into one map.
+std::map<std::wstring, std::string> SnapshotSweptKeys(const std::vector<std::wstring>& furtherRoots = {});
+
+// What a sweep may remove: keys, each with everything below it, and values named as in a
+// snapshot ("key|name").
+struct Removals {
+    std::vector<std::wstring> keys;
+    std::vector<std::wstring> values;
+};
+
+// Success when after holds exactly the entries of before, bytes included, less the
+// removals; otherwise every entry changed, gone or left behind is named. A removal that
+// before does not hold fails too, since its absence afterwards would prove nothing.
+testing::AssertionResult OnlyRemoved(const std::map<std::wstring, std::string>& before,
+                                     const std::map<std::wstring, std::string>& after,
+                                     const Removals& removals);
+
+// Deletes the stage keys with everything below them (stage 3 and 4's keys only, not
+// their parents).
+void ClearSweptKeys();
 
 // "prefix" followed by path: the narrow form of a log message naming path.
 std::string Line(const wchar_t* prefix, const std::wstring& path);

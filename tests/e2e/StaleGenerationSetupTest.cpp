@@ -31,6 +31,8 @@ struct Registration {
     bool packedValue;
 };
 
+// Every registration of the stale package that the sweep must take away, but the
+// component values, which StaleComponentValues counts.
 std::vector<Registration> StaleRegistrations() {
     return {
         {"product data", std::wstring(kSweepKeyPaths[0]) + L"\\" + kStalePacked, false},
@@ -42,6 +44,7 @@ std::vector<Registration> StaleRegistrations() {
     };
 }
 
+// Whether the registration is in the registry now.
 bool Registered(const Registration& registration) {
     return registration.packedValue ? ValueExists(registration.key, kStalePacked.c_str())
                                     : KeyExists(registration.key);
@@ -81,6 +84,7 @@ const wchar_t* const kBystanders[] = {
     L"C:\\Users\\Public\\Desktop\\Other Tool.lnk",
 };
 
+// Writes a small file at path, creating the folders above it; false when either fails.
 bool WriteFileInNewFolders(const std::wstring& path) {
     return CreateFolders(path.substr(0, path.rfind(L'\\'))) && WriteFileBytes(path, "left by an earlier generation");
 }

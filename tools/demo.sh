@@ -18,6 +18,8 @@ for needed in "$root/build/media-x64/TaviBootLoader.exe" "$packages/Vardo(R) Tav
 done
 # shellcheck source=/dev/null
 . "$packages/packages.env"
+# shellcheck source=tools/stale-generation.sh
+. "$root/tools/stale-generation.sh"
 
 export WINEPREFIX=$demo/prefix
 export WINEDEBUG=-all
@@ -54,6 +56,12 @@ wine_path() { printf 'Z:%s' "${1//\//\\}"; }
 # output and its full exit code.
 run_and_report() { "$wine64" "$build/tests/bin/RunAndReport.exe" "$1" "$2" | sed 's/^/  /'; }
 
+# Runs the bootstrapper like run_and_report; its exit code is the installer's, passed on.
+run_setup() {
+    run_and_report "$elsewhere" "$media\\TaviBootLoader.exe $1" \
+        | sed "s/^  exit code:/  exit code of the installer, passed on by the bootstrapper:/"
+}
+
 # The Windows path of a file under the prefix's drive C:.
 windows_path() { local path=${1#"$drive_c/"}; printf 'C:\\%s' "${path//\//\\}"; }
 
@@ -64,18 +72,39 @@ installer='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Installer'
 classes='HKLM\SOFTWARE\Classes\Installer'
 uninstall='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall'
 uninstall32='HKLM\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall'
-hand_made='{5A3F8C21-07D4-4E9B-A612-3C8E05B7F9D4}'
-other_vendor='{C4B2E917-5D38-4A06-8F1E-92A7D3C60B58}'
+# Each listing line compares with the listing before it: "gone" was present and is not,
+# "remains" was present and still is, "new" was absent and is present; the first listing
+# says only "present" or "absent".
+declare -A listed=() previous=()
+report() {  # label present|absent [detail]
+    local label=$1 state=$2 shown=$2
+    case "${previous[$label]:-}>$state" in
+        present\>absent) shown=gone ;;
+        present\>present) shown=remains ;;
+        absent\>present) shown=new ;;
+    esac
+    listed[$label]=$state
+    if [ -n "${3:-}" ]; then
+        printf '  %-8s %-44s %s\n' "$shown" "$label" "$3"
+    else
+        printf '  %-8s %s\n' "$shown" "$label"
+    fi
+}
+# The next listing compares with everything listed so far.
+compare_from_here() {
+    local label
+    for label in "${!listed[@]}"; do previous[$label]=${listed[$label]}; done
+}
 
-# One line per registration: present or gone.
+# One line per registration, a key or one of its values.
 registration() {  # label key [value]
-    local label=$1 key=$2 state=gone
+    local label=$1 key=$2 state=absent
     if [ $# -eq 3 ]; then
         "$wine64" reg query "$key" /v "$3" >/dev/null 2>&1 && state=present
     else
         "$wine64" reg query "$key" >/dev/null 2>&1 && state=present
     fi
-    printf '  %-8s %-44s %s%s\n' "$state" "$label" "$key" "${3:+ [value $3]}"
+    report "$label" "$state" "$key${3:+ [value $3]}"
 }
 
 registrations_of() {  # display-name product-code
@@ -89,29 +118,19 @@ registrations_of() {  # display-name product-code
     local components
     components=$("$wine64" reg query "$installer\\UserData\\S-1-5-18\\Components" /s 2>/dev/null \
                  | grep -c "^ *$pc " || true)
-    printf '  %-8s %-44s %s\n' "$components" "$1: component values" "$installer\\UserData\\S-1-5-18\\Components\\*"
+    report "$1: component values" "$([ "$components" -gt 0 ] && echo present || echo absent)" \
+        "$components under $installer\\UserData\\S-1-5-18\\Components"
 }
 
 show_registrations() {
     registrations_of "Vardo(R) Corvane" "$CORVANE_PRODUCT_CODE"
     registration "Vardo(R) Corvane: uninstall entry (32-bit)" "$uninstall32\\$CORVANE_PRODUCT_CODE"
-    registration "Corvane entry spelt with the registered sign" "$uninstall\\$hand_made"
-    registration "another vendor's uninstall entry" "$uninstall\\$other_vendor"
+    registration "Corvane entry spelt with the registered sign" "$uninstall\\$stale_hand_made_entry"
+    registration "another vendor's uninstall entry" "$uninstall\\$stale_other_vendor_entry"
     registrations_of "Vardo(R) Tavi" "$TAVI_PRODUCT_CODE"
     registration "Vardo(R) Tavi: uninstall entry" "$uninstall\\$TAVI_PRODUCT_CODE"
 }
 
-# Leftovers of earlier generations, each a Windows path with a Linux one under drive_c.
-leftover_files=(
-    'Program Files/Vardo Corporation/Vardo Corvane/settings.ini'
-    'Program Files/Vardo Corporation/Vardo Corvane/Plugins/codec.dat'
-    'Program Files (x86)/Common Files/Vardo Corporation/Moxicodec Filters/moxi.ax'
-    'users/Public/Desktop/Vardo(R) Corvane.lnk'
-    'users/Public/Desktop/Vardo® Corvane.lnk'
-    'users/All Users/Microsoft/Windows/Start Menu/Programs/Vardo Corporation/Vardo(R) Corvane/Vardo(R) Corvane.lnk'
-    'users/Public/Desktop/Other Tool.lnk'
-    'Program Files/Vardo Corporation/Shared Notes/notes.txt'
-)
 watched_paths=(
     'Program Files (x86)/Vardo Corporation/Vardo Corvane'
     'Program Files/Vardo Corporation/Vardo Corvane'
@@ -127,9 +146,9 @@ watched_paths=(
 show_folders() {
     local path state
     for path in "${watched_paths[@]}"; do
-        state=gone
+        state=absent
         [ -e "$drive_c/$path" ] && state=present
-        printf '  %-8s C:\\%s\n' "$state" "${path//\//\\}"
+        report "C:\\${path//\//\\}" "$state"
     done
 }
 
@@ -137,26 +156,12 @@ section "A prefix with a stale earlier generation"
 echo "Prefix: $WINEPREFIX"
 echo "Installing the stale generation \"Vardo(R) Corvane\" $CORVANE_PRODUCT_VERSION (x86 package):"
 run_and_report "C:\\" "msiexec /i \"$(wine_path "$packages/Vardo(R) Corvane.msi")\" /qn"
-for file in "${leftover_files[@]}"; do
-    mkdir -p "$drive_c/$(dirname "$file")"
-    printf 'left by an earlier generation\r\n' > "$drive_c/$file"
-done
-# Two more Uninstall entries: one of an earlier generation spelt with the registered
-# sign, and one of another vendor, which the cleanup must leave alone.
-python3 - "$demo/stale.reg" "$hand_made" "$other_vendor" <<'PYTHON'
-import sys
-path, hand_made, other = sys.argv[1:]
-base = r"HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall"
-text = ("Windows Registry Editor Version 5.00\r\n\r\n"
-        f"[{base}\\{hand_made}]\r\n\"DisplayName\"=\"Vardo\u00ae Corvane\"\r\n\"DisplayVersion\"=\"10.2.0.0\"\r\n\r\n"
-        f"[{base}\\{other}]\r\n\"DisplayName\"=\"Other Tool\"\r\n\"DisplayVersion\"=\"3.1\"\r\n\r\n")
-open(path, "wb").write(b"\xff\xfe" + text.encode("utf-16-le"))
-PYTHON
-"$wine64" reg import "$(wine_path "$demo/stale.reg")" >/dev/null 2>&1
+lay_out_stale_leftovers "$demo"
 echo "Registrations:"
 show_registrations
 echo "Folders and shortcuts:"
 show_folders
+compare_from_here
 
 section "The media folder $media"
 mkdir -p "$drive_c/TaviMedia"
@@ -167,30 +172,41 @@ for file in "$drive_c/TaviMedia"/*; do
 done
 
 section "Silent setup: $media\\TaviBootLoader.exe /s /v/qn, from $elsewhere"
-run_and_report "$elsewhere" "$media\\TaviBootLoader.exe /s /v/qn"
+run_setup "/s /v/qn"
 
 section "The setup log of the log service (TaviSetupLog.log in the user's Temp folder)"
 # Log lines are 8-bit text whose bytes are the characters 0 to 255 (Latin-1).
 print_log() { tr -d '\r' < "$1" | iconv -f ISO-8859-1 -t UTF-8 | sed 's/^/    /'; }
-found_log=0
+setup_log=""
 for log in "$drive_c"/users/*/Temp/TaviSetupLog.log; do
     [ -f "$log" ] || continue
-    found_log=1
+    setup_log=$log
     printf '  %s:\n' "$(windows_path "$log")"
     print_log "$log"
 done
-[ $found_log = 1 ] || echo "  (no setup log was written)"
+[ -n "$setup_log" ] || echo "  (no setup log was written)"
+
+section "The cleanup log"
+if [ -n "$setup_log" ] && grep -q 'LogClient finished' "$setup_log"; then
+    lines=$(sed -n '/>>\[TaviPreInstallCleanUp()\]/,/LogClient finished/p' "$setup_log" | wc -l)
+    echo "  The cleanup tool's log came through the log pipe into the setup log above: its header,"
+    echo "  then $lines lines from \">>[TaviPreInstallCleanUp()]\" to \"LogClient finished\"."
+fi
+own_logs=0
 for log in "$drive_c"/users/*/AppData/Local/Scourwell.*.txt; do
     [ -f "$log" ] || continue
+    own_logs=1
     echo "  The cleanup tool found no log pipe and wrote a log file of its own:"
     printf '  %s:\n' "$(windows_path "$log")"
     print_log "$log"
 done
+[ $own_logs = 1 ] || echo "  No log file of its own (Scourwell.*.txt) in the local application data folder."
 
-section "Registrations after the setup"
+section "Registrations after the setup: gone, remaining and new"
 show_registrations
-section "Folders and shortcuts after the setup"
+section "Folders and shortcuts after the setup: gone, remaining and new"
 show_folders
+compare_from_here
 
 section "What was installed"
 app="$drive_c/Program Files/Vardo Corporation/Vardo Tavi/TaviApp.exe"
@@ -204,11 +220,11 @@ fi
     echo "  no Uninstall entry for $TAVI_PRODUCT_CODE"
 
 section "Silent uninstall: $media\\TaviBootLoader.exe /x /v/qn, from $elsewhere"
-run_and_report "$elsewhere" "$media\\TaviBootLoader.exe /x /v/qn"
-echo "Afterwards:"
-registrations_of "Vardo(R) Tavi" "$TAVI_PRODUCT_CODE"
-registration "Vardo(R) Tavi: uninstall entry" "$uninstall\\$TAVI_PRODUCT_CODE"
-if [ -e "$app" ]; then echo "  present  TaviApp.exe"; else echo "  gone     TaviApp.exe"; fi
+run_setup "/x /v/qn"
+echo "Registrations afterwards:"
+show_registrations
+echo "Folders and shortcuts afterwards:"
+show_folders
 
 section "Done"
 echo "The demo prefix stays in build/demo/prefix (media folder: drive_c/TaviMedia);"

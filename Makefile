@@ -2,6 +2,7 @@
 # is missing first.
 
 JOBS ?= 2
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps build media test demo clean
 

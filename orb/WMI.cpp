@@ -2,7 +2,6 @@
 
 #include <comdef.h>
 
-#include <string>
 
 namespace orb {
 
@@ -112,6 +111,33 @@ HRESULT WMI::Close() {
     return S_OK;
 }
 
+namespace {
+
+// The decimal text of a 64-bit value; a plain conversion keeps the string classes of the
+// runtime library out of the program.
+void AssignDecimal(String* text, unsigned long long magnitude, bool negative) {
+    wchar_t digits[24];
+    wchar_t* p = digits + 23;
+    *p = L'\0';
+    do {
+        *--p = static_cast<wchar_t>(L'0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude);
+    if (negative) *--p = L'-';
+    text->Assign(p);
+}
+
+void AssignUnsigned(String* text, unsigned long long value) {
+    AssignDecimal(text, value, false);
+}
+
+void AssignSigned(String* text, long long value) {
+    AssignDecimal(text, value < 0 ? 0ull - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value),
+                  value < 0);
+}
+
+}  // namespace
+
 HRESULT StoreVariantText(const VARIANT& value, CIMTYPE type, String* text) {
     switch (V_VT(&value)) {
     case VT_BSTR:
@@ -129,7 +155,7 @@ HRESULT StoreVariantText(const VARIANT& value, CIMTYPE type, String* text) {
     case VT_I4:
         // WMI hands a uint32 property over in the signed member.
         if (type == CIM_UINT32)
-            text->Assign(std::to_wstring(static_cast<ULONG>(V_I4(&value))).c_str());
+            AssignUnsigned(text, static_cast<ULONG>(V_I4(&value)));
         else
             text->AssignNumber(V_I4(&value));
         return S_OK;
@@ -137,10 +163,10 @@ HRESULT StoreVariantText(const VARIANT& value, CIMTYPE type, String* text) {
     case VT_UI1: text->AssignNumber(V_UI1(&value)); return S_OK;
     case VT_UI2: text->AssignNumber(V_UI2(&value)); return S_OK;
     // Unsigned 32-bit and 64-bit values do not fit AssignNumber's int.
-    case VT_UI4: text->Assign(std::to_wstring(V_UI4(&value)).c_str()); return S_OK;
-    case VT_UINT: text->Assign(std::to_wstring(V_UINT(&value)).c_str()); return S_OK;
-    case VT_I8: text->Assign(std::to_wstring(V_I8(&value)).c_str()); return S_OK;
-    case VT_UI8: text->Assign(std::to_wstring(V_UI8(&value)).c_str()); return S_OK;
+    case VT_UI4: AssignUnsigned(text, V_UI4(&value)); return S_OK;
+    case VT_UINT: AssignUnsigned(text, V_UINT(&value)); return S_OK;
+    case VT_I8: AssignSigned(text, V_I8(&value)); return S_OK;
+    case VT_UI8: AssignUnsigned(text, V_UI8(&value)); return S_OK;
     default:
         return S_FALSE;
     }

@@ -98,12 +98,18 @@ compare_from_here() {
 
 # One line per registration, a key or one of its values.
 registration() {  # label key [value]
-    local label=$1 key=$2 state=absent
-    if [ $# -eq 3 ]; then
-        "$wine64" reg query "$key" /v "$3" >/dev/null 2>&1 && state=present
-    else
-        "$wine64" reg query "$key" >/dev/null 2>&1 && state=present
-    fi
+    local label=$1 key=$2 state=absent attempt
+    # A query once came back empty right after the first install on a loaded machine; a
+    # second look keeps the listing honest.
+    for attempt in 1 2; do
+        if [ $# -eq 3 ]; then
+            "$wine64" reg query "$key" /v "$3" >/dev/null 2>&1 && state=present
+        else
+            "$wine64" reg query "$key" >/dev/null 2>&1 && state=present
+        fi
+        [ "$state" = present ] && break
+        [ "$attempt" = 1 ] && sleep 0.2
+    done
     report "$label" "$state" "$key${3:+ [value $3]}"
 }
 

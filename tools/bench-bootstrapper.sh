@@ -36,7 +36,7 @@ trap 'exit 130' INT TERM
 
 cp -a "$template/." "$prefix/"
 export WINEPREFIX="$prefix" WINEDEBUG=-all XDG_CACHE_HOME="$prefix/.cache"
-export WINEDLLOVERRIDES="mscoree,mshtml=;msiexec.exe=n"
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=;msiexec.exe=n"
 export TAVI_STANDIN_RECORD='C:\bench-record.txt'
 unset DISPLAY
 

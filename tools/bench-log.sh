@@ -18,7 +18,7 @@ finish() {
 }
 trap finish EXIT
 cp -a "$template/." "$prefix/"
-export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 unset DISPLAY
 /usr/lib/wine/wineserver -p
 for mode in file pipe; do

@@ -27,7 +27,7 @@ done
 template=$("$root/tests/support/wine-template.sh" "$build")
 work=$(mktemp -d "${TMPDIR:-/tmp}/tavi-bench-setup.XXXXXX")
 export WINEPREFIX=$work/prefix WINEDEBUG=-all XDG_CACHE_HOME=$work/cache
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 unset DISPLAY
 stop_wine() {
     if [ -d "$WINEPREFIX" ]; then

@@ -23,7 +23,7 @@ done
 
 export WINEPREFIX=$demo/prefix
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
 export XDG_CACHE_HOME=$demo/cache
 unset DISPLAY
 

@@ -25,8 +25,9 @@ cp -a "$template/." "$prefix/" || exit 1
 export WINEPREFIX="$prefix"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export XDG_CACHE_HOME="$prefix/.cache"
-# No Gecko or Mono download prompts: this machine has no network.
-export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
+# No Gecko or Mono download prompts (this machine has no network), and no menu entries
+# written to the home folder.
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 # Programs that must find the Linux side of their prefix read it from here.
 export TAVI_WINEPREFIX="$prefix"
 "$wineserver" -p

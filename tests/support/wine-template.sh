@@ -10,7 +10,7 @@ wineserver=/usr/lib/wine/wineserver
 make_template() {
     work=$template.new.$$
     rm -rf "$work"
-    export WINEPREFIX="$work" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" XDG_CACHE_HOME="$work/.cache"
+    export WINEPREFIX="$work" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=" XDG_CACHE_HOME="$work/.cache"
     if [ -e /usr/lib/wine/wine ]; then
         # With the 32-bit loader present, wineboot would take the slow 32-bit path under
         # emulation; hide it for this one process tree.

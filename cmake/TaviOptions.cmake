@@ -27,6 +27,7 @@ target_link_options(tavi_options INTERFACE
 function(tavi_ship_target target)
   target_link_libraries(${target} PRIVATE tavi_options)
   target_link_options(${target} PRIVATE -mwindows -s)
+  target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/orb/TerminateHandler.cpp)
   set_target_properties(${target} PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY "${TAVI_MEDIA_DIR}"
     LIBRARY_OUTPUT_DIRECTORY "${TAVI_MEDIA_DIR}"

@@ -31,10 +31,28 @@ export WINEDLLOVERRIDES="mscoree,mshtml=${WINEDLLOVERRIDES:+;$WINEDLLOVERRIDES}"
 export TAVI_WINEPREFIX="$prefix"
 "$wineserver" -p
 
+# A GoogleTest program also writes its report, so that a program that dies part way
+# (Wine may then exit with 0) does not count as passed.
+report=""
+if [ "${TAVI_GTEST:-0}" = 1 ]; then
+    report="$prefix/drive_c/gtest-report.xml"
+    export GTEST_OUTPUT="xml:C:\\gtest-report.xml"
+fi
+
 if [ "${TAVI_TEST_XVFB:-0}" = 1 ]; then
     xvfb-run -a -s "-screen 0 1024x768x24" "$wine64" "$@"
 else
     unset DISPLAY
     "$wine64" "$@"
 fi
-exit $?
+rc=$?
+if [ -n "$report" ] && [ "$rc" = 0 ]; then
+    if [ ! -s "$report" ]; then
+        echo "wine-run: the test program ended without its report (it died part way)" >&2
+        rc=1
+    elif grep -Eq '<testsuites [^>]*(failures|errors)="[1-9]' "$report"; then
+        echo "wine-run: the report lists failures" >&2
+        rc=1
+    fi
+fi
+exit $rc

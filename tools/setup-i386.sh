@@ -4,6 +4,10 @@
 # itself, qemu user mode registered for i386 programs through binfmt_misc. Idempotent;
 # installs and registers as root (CI runs it so, without a terminal). Exits non-zero with
 # a message saying so when the machine refuses to run 32-bit programs.
+# The qemu of Debian 12 (7.2) is slow (about 50 s a process) and ends a 32-bit Wine process
+# with an illegal instruction when one thread raises an exception (OutputDebugString, say)
+# while another runs, which the bootstrapper does beside its log service's thread; so qemu
+# comes from bookworm-backports (10.x: about 5 s a process, no such fault) where it can.
 # TAVI_I386_QEMU=1 registers the emulation even where the kernel runs 32-bit code, to
 # measure the emulated path; `echo -1 > /proc/sys/fs/binfmt_misc/qemu-i386` undoes that.
 set -eu
@@ -66,57 +70,111 @@ installed() {
     dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"
 }
 
+apt_update() {
+    apt-get update -q -o DPkg::Lock::Timeout=600 >/dev/null
+}
+
+# The major version of the installed qemu-i386, or 0.
+qemu_major() {
+    [ -x "$qemu" ] || { echo 0; return; }
+    "$qemu" --version 2>/dev/null | sed -n 's/^qemu-i386 version \([0-9]*\).*/\1/p' | head -n 1
+}
+
+# Installs qemu-user 8 or later from bookworm-backports, adding that suite when the machine
+# lacks it; falls back to the release's own qemu-user, saying what that costs.
+install_qemu() {
+    [ "$(qemu_major)" -ge 8 ] 2>/dev/null && return 0
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    if [ "$codename" = bookworm ]; then
+        if ! grep -rqs "bookworm-backports" /etc/apt/sources.list /etc/apt/sources.list.d/; then
+            say "adding the bookworm-backports suite (qemu-user 10)"
+            cat >/etc/apt/sources.list.d/bookworm-backports.sources <<'SOURCES'
+Types: deb
+URIs: http://deb.debian.org/debian
+Suites: bookworm-backports
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+SOURCES
+        fi
+        apt_update || say "apt-get update failed; trying what the package lists hold"
+        if apt_install -t bookworm-backports qemu-user; then
+            return 0
+        fi
+        say "qemu-user could not come from bookworm-backports"
+    fi
+    installed qemu-user || { apt_update; apt_install qemu-user; } || return 1
+    say "warning: $("$qemu" --version | head -n 1) is slow, and the 32-bit bootstrapper dies under it" \
+        "(illegal instruction once its log service runs); the i386 label will fail"
+}
+
+# Whether i386 programs go through this machine's qemu in a version older than 8.
+old_qemu_handler() {
+    entry=$(i386_handler) && grep -q '^enabled' "$entry" &&
+        [ "$(sed -n 's/^interpreter //p' "$entry")" = "$qemu" ] &&
+        [ "$(qemu_major)" -lt 8 ] 2>/dev/null
+}
+
+register_qemu() {
+    say "registering $("$qemu" --version | head -n 1) for i386 programs (binfmt_misc, flag F)"
+    printf '%s' ":qemu-i386:M::$i386_magic:$i386_mask:$qemu:F" >"$binfmt/register" 2>/dev/null ||
+        refuse "binfmt_misc does not accept a handler for i386 programs"
+}
+
 report_ready() {
     if entry=$(i386_handler) && grep -q '^enabled' "$entry"; then
         say "ready: $("$wine32" --version) runs 32-bit programs through" \
-            "$(sed -n 's/^interpreter //p' "$entry") (about a minute per Windows process)"
+            "$(sed -n 's/^interpreter //p' "$entry")"
+        old_qemu_handler && say "warning: qemu older than 8 is slow and faults (see above); run as root to upgrade it"
     else
         say "ready: $("$wine32" --version) runs 32-bit programs natively"
     fi
+    return 0
 }
 
 force_qemu=${TAVI_I386_QEMU:-0}
 
-if [ "$force_qemu" != 1 ] && runs_32bit_code && wine32_runs; then
+if [ "$force_qemu" != 1 ] && runs_32bit_code && wine32_runs && { [ "$(id -u)" != 0 ] || ! old_qemu_handler; }; then
     report_ready
     exit 0
 fi
 
 [ "$(id -u)" = 0 ] || refuse "32-bit programs do not run yet, and setting them up needs root (run: sudo $0)"
 
-updated=0
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     say "adding the i386 architecture"
     dpkg --add-architecture i386
 fi
 if ! installed wine32:i386; then
-    apt-get update -q -o DPkg::Lock::Timeout=600 >/dev/null
-    updated=1
+    apt_update
     apt_install wine32:i386 || refuse "apt-get could not install wine32:i386"
 fi
 
-if [ "$force_qemu" = 1 ] || ! runs_32bit_code; then
+if [ "$force_qemu" = 1 ] || ! runs_32bit_code || old_qemu_handler; then
     if [ "$force_qemu" = 1 ]; then
         say "TAVI_I386_QEMU=1: setting up qemu user mode"
+    elif old_qemu_handler; then
+        say "i386 programs go through qemu $(qemu_major): upgrading it"
     else
         say "the kernel does not run 32-bit code here: setting up qemu user mode"
     fi
-    if ! installed qemu-user; then
-        [ "$updated" = 1 ] || apt-get update -q -o DPkg::Lock::Timeout=600 >/dev/null
-        apt_install qemu-user || refuse "apt-get could not install qemu-user"
-    fi
+    install_qemu || refuse "apt-get could not install qemu-user"
     [ -x "$qemu" ] || refuse "$qemu is missing after installing qemu-user"
     if [ ! -e "$binfmt/register" ]; then
         mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null ||
             refuse "binfmt_misc cannot be mounted on $binfmt"
     fi
     if entry=$(i386_handler); then
-        grep -q '^enabled' "$entry" || echo 1 >"$entry"
-        say "i386 programs go to $(sed -n 's/^interpreter //p' "$entry") ($entry)"
+        if [ "$(sed -n 's/^interpreter //p' "$entry")" = "$qemu" ]; then
+            # Flag F holds the binary that was there when the handler was registered, so
+            # the handler is made anew to take an upgraded qemu.
+            echo -1 >"$entry"
+            register_qemu
+        else
+            grep -q '^enabled' "$entry" || echo 1 >"$entry"
+            say "i386 programs go to $(sed -n 's/^interpreter //p' "$entry") ($entry)"
+        fi
     else
-        say "registering $qemu for i386 programs (binfmt_misc, flag F)"
-        printf '%s' ":qemu-i386:M::$i386_magic:$i386_mask:$qemu:F" >"$binfmt/register" 2>/dev/null ||
-            refuse "binfmt_misc does not accept a handler for i386 programs"
+        register_qemu
     fi
     runs_32bit_code || refuse "a 32-bit program does not run even through $qemu"
 fi

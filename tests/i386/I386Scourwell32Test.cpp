@@ -98,7 +98,7 @@ TEST_F(ShippingScourwell32, OneRunSweepsStagesOneToSevenAndLogsToItsOwnFile) {
     ASSERT_TRUE(run.started) << "error " << run.error;
     ASSERT_TRUE(run.ended) << "the cleanup tool did not end";
     EXPECT_TRUE(run.is32Bit) << "the shipping Scourwell32.exe is not a 32-bit program";
-    EXPECT_EQ(0u, run.exitCode);
+    EXPECT_EQ(0u, run.exitCode) << tavi_i386::DescribeExitCode(run.exitCode);
 
     for (const Registration& registration : stale_)
         EXPECT_FALSE(tavi_i386::IsRegistered(registration, KEY_WOW64_32KEY))

@@ -96,7 +96,7 @@ TEST_F(ShippingSetup, SilentInstallSweepsTheStaleGenerationAndUninstallRemovesTh
     ASSERT_TRUE(install.started) << "error " << install.error;
     ASSERT_TRUE(install.ended) << "the bootstrapper did not end";
     EXPECT_TRUE(install.is32Bit) << "the shipping bootstrapper is not a 32-bit program";
-    EXPECT_EQ(0u, install.exitCode);
+    EXPECT_EQ(0u, install.exitCode) << tavi_i386::DescribeExitCode(install.exitCode);
     EXPECT_EQ(INSTALLSTATE_DEFAULT, MsiQueryProductStateW(product_.c_str()));
     EXPECT_TRUE(Exists(kApp));
 
@@ -126,7 +126,7 @@ TEST_F(ShippingSetup, SilentInstallSweepsTheStaleGenerationAndUninstallRemovesTh
     const ChildRun uninstall = RunBootLoader(L"/x /v/qn");
     ASSERT_TRUE(uninstall.started) << "error " << uninstall.error;
     ASSERT_TRUE(uninstall.ended) << "the bootstrapper did not end";
-    EXPECT_EQ(0u, uninstall.exitCode);
+    EXPECT_EQ(0u, uninstall.exitCode) << tavi_i386::DescribeExitCode(uninstall.exitCode);
     EXPECT_EQ(INSTALLSTATE_UNKNOWN, MsiQueryProductStateW(product_.c_str()));
     EXPECT_FALSE(Exists(kApp));
 }

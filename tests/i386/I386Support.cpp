@@ -4,6 +4,7 @@
 #include <msiquery.h>
 #include <shlobj.h>
 
+#include <cstdio>
 #include <regex>
 
 #include "tests/support/TestSupport.h"
@@ -35,6 +36,17 @@ ChildRun RunToEnd(const std::wstring& commandLine, const wchar_t* workingDir, DW
     GetExitCodeProcess(info.hProcess, &run.exitCode);
     CloseHandle(info.hProcess);
     return run;
+}
+
+std::string DescribeExitCode(DWORD code) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "0x%08lX", code);
+    std::string description = text;
+    if (code == STATUS_ILLEGAL_INSTRUCTION)
+        description += " (illegal instruction: qemu older than 8 ends a 32-bit Wine process when"
+                       " one thread raises an exception while another runs; tools/setup-i386.sh"
+                       " installs a newer one)";
+    return description;
 }
 
 std::wstring Quoted(const std::wstring& text) {

@@ -24,6 +24,9 @@ struct ChildRun {
 ChildRun RunToEnd(const std::wstring& commandLine, const wchar_t* workingDir,
                   DWORD limitMs = 15 * 60 * 1000);
 
+// An exit code in hexadecimal, with what it means where the emulation is the likely cause.
+std::string DescribeExitCode(DWORD code);
+
 // "text" in double quotes, for a path with blanks on a command line.
 std::wstring Quoted(const std::wstring& text);
 

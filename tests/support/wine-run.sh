@@ -3,11 +3,12 @@
 # build tree's 64-bit-only template prefix, with its wineserver kept up for the run and
 # ended afterwards; the copy is deleted. Usage: wine-run.sh BUILD_DIR PROGRAM [ARGS...]
 # TAVI_TEST_XVFB=1 runs the program on a virtual X display (for the help box).
+# TAVI_WINE_TEMPLATE names another script that makes and prints the template prefix.
 set -u
 build_dir=$1
 shift
 here=$(CDPATH= cd -- "$(dirname -- "$0")" && pwd)
-template=$("$here/wine-template.sh" "$build_dir") || exit 1
+template=$("${TAVI_WINE_TEMPLATE:-$here/wine-template.sh}" "$build_dir") || exit 1
 
 wine64=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver

@@ -58,3 +58,7 @@ echo "Wall time over $runs runs, inside Windows (ms):"
 echo "  bootstrapper, 4 stand-in children (no application):  $without"
 echo "  bootstrapper, 2 stand-in children (application found): $with"
 echo "  one stand-in child alone:                              $child"
+
+median() { echo "$1" | sed -n 's/.*median \([0-9.]*\).*/\1/p'; }
+awk -v b="$(median "$with")" -v c="$(median "$child")" \
+    'BEGIN { printf "  bootstrapper overhead (median with application, less its two children): %.2f ms\n", b - 2 * c }'

@@ -12,22 +12,13 @@
 #include "orb/AppProbe.h"
 #include "tests/support/LogCapture.h"
 #include "tests/support/RunLog.h"
+#include "tests/support/SweepRegistry.h"
 #include "tests/support/TestSupport.h"
 
 using tavi_test::LogCapture;
 
 namespace {
 
-const char* const kStageKeys[] = {
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products",
-    "SOFTWARE\\Classes\\Installer\\Products",
-    "SOFTWARE\\Classes\\Installer\\UpgradeCodes\\7E2A05C9B41D3F86A0C5E7291B8D4F30",
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UpgradeCodes\\7E2A05C9B41D3F86A0C5E7291B8D4F30",
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Components",
-    "SOFTWARE\\Classes\\Installer\\Features",
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-    "SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-};
 
 const char kEntry[] = ">>[TaviPreInstallCleanUp()]";
 const char kExit[] = "<<[TaviPreInstallCleanUp()]";
@@ -49,10 +40,7 @@ protected:
             tavi_test::RunProgram(std::wstring(tavi_test::MediaX64Dir()) + L"\\" + program);
         EXPECT_TRUE(run.started);
         EXPECT_EQ(0u, run.exitCode);
-        const std::vector<std::wstring> files = tavi_test::RunLogFiles();
-        EXPECT_EQ(1u, files.size());
-        return files.empty() ? std::vector<std::string>{}
-                             : tavi_test::SplitLogLines(tavi_test::ReadFileBytes(files[0]));
+        return tavi_test::OnlyRunLogLines();
     }
 };
 
@@ -132,7 +120,7 @@ TEST_F(CleanupSequenceTest, RunLogsTheApplicationAndEveryStageInOrder) {
             std::vector<std::string> checked;
             for (size_t i = next; i < exit; ++i)
                 if (messages[i].find("Checking: ") == 0) checked.push_back(messages[i].substr(10));
-            const std::vector<std::string> expected(kStageKeys, kStageKeys + (wow ? 8 : 7));
+            const std::vector<std::string> expected = tavi_test::SweepKeyTexts(wow ? 8 : 7);
             EXPECT_EQ(expected, checked);
 
             // Only the version 1.0.57.0 is cleaned fully, its own folder included.

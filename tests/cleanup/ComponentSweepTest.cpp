@@ -10,6 +10,7 @@
 #include "tests/support/TestSupport.h"
 
 using tavi_test::Line;
+using tavi_test::RegistryText;
 using tavi_test::kSweepKeyPaths;
 
 namespace {
@@ -18,14 +19,6 @@ const std::wstring kComponents = kSweepKeyPaths[4];
 const std::wstring kFeatures = kSweepKeyPaths[5];
 const std::wstring kUninstall = kSweepKeyPaths[6];
 const std::wstring kUninstall32 = kSweepKeyPaths[7];
-
-// A String that holds text; "" gives a present but empty text, null an absent one.
-orb::String Text(const wchar_t* text) {
-    orb::String result;
-    if (text) result.Assign(text);
-    if (text && !*text) result.WritableBuffer(1);
-    return result;
-}
 
 void ListBadGuids(std::initializer_list<const wchar_t*> ids) {
     for (const wchar_t* id : ids) ASSERT_TRUE(AddBadGuid(id));
@@ -86,7 +79,8 @@ TEST(UninstallVerdictTest, ProductEntriesAreUsedWhenCurrentOrNamedByTheProductGu
                                         << (c.name ? tavi_test::Narrow(c.name) : "(absent)") << " / "
                                         << (c.version ? tavi_test::Narrow(c.version) : "(absent)"));
         EXPECT_STREQ(VerdictName(c.verdict),
-                     VerdictName(JudgeUninstallEntry(Text(c.app), c.key, Text(c.name), Text(c.version))));
+                     VerdictName(JudgeUninstallEntry(RegistryText(c.app), c.key, RegistryText(c.name),
+                                                     RegistryText(c.version))));
     }
 }
 
@@ -162,8 +156,8 @@ TEST_F(ComponentSweepTest, UninstallKeepsCurrentAndProductGuidEntriesAndLeavesFo
     const auto foreign = tavi_test::Snapshot(kUninstall + L"\\OtherApp");
     const auto nameless = tavi_test::Snapshot(kUninstall + L"\\{6B1D40A2-5C3E-4F71-8A09-E2C47D15B397}");
 
-    SweepUninstall(kUninstall.c_str(), Text(L"12.0.1.0"));
-    SweepUninstall(kUninstall32.c_str(), Text(L"12.0.1.0"));
+    SweepUninstall(kUninstall.c_str(), RegistryText(L"12.0.1.0"));
+    SweepUninstall(kUninstall32.c_str(), RegistryText(L"12.0.1.0"));
 
     std::vector<std::string> expected;
     for (const std::wstring& base : {kUninstall, kUninstall32}) {

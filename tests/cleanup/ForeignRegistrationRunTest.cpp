@@ -26,13 +26,7 @@ std::vector<std::string> RunFromMedia(const wchar_t* program) {
         tavi_test::RunProgram(std::wstring(tavi_test::MediaX64Dir()) + L"\\" + program);
     EXPECT_TRUE(run.started) << "error " << run.error;
     EXPECT_EQ(0u, run.exitCode);
-    const std::vector<std::wstring> files = tavi_test::RunLogFiles();
-    EXPECT_EQ(1u, files.size());
-    std::vector<std::string> messages;
-    if (files.empty()) return messages;
-    for (const std::string& line : tavi_test::SplitLogLines(tavi_test::ReadFileBytes(files[0])))
-        messages.push_back(tavi_test::LogCapture::MessageOf(line));
-    return messages;
+    return tavi_test::MessagesOf(tavi_test::OnlyRunLogLines());
 }
 
 }  // namespace

@@ -24,20 +24,6 @@ const std::string kRule(53, '=');
 std::wstring Scourwell64() { return std::wstring(tavi_test::MediaX64Dir()) + L"\\Scourwell64.exe"; }
 std::wstring LogProbe() { return std::wstring(tavi_test::TestBinDir()) + L"\\LogProbe.exe"; }
 
-std::vector<std::string> Messages(const std::vector<std::string>& lines) {
-    std::vector<std::string> messages;
-    for (const std::string& line : lines) messages.push_back(LogCapture::MessageOf(line));
-    return messages;
-}
-
-// The one log file that the runs since SetUp left, as lines; fails the test otherwise.
-std::vector<std::string> OnlyRunLog() {
-    const std::vector<std::wstring> files = tavi_test::RunLogFiles();
-    EXPECT_EQ(1u, files.size());
-    if (files.size() != 1) return {};
-    return tavi_test::SplitLogLines(tavi_test::ReadFileBytes(files[0]));
-}
-
 bool Contains(const std::vector<std::string>& messages, const std::string& message) {
     for (const std::string& m : messages)
         if (m == message) return true;
@@ -177,7 +163,7 @@ TEST_F(LogRunTest, FileRunHasHeaderFirstCrLfLinesAndClosingLineLast) {
                                                       "\\[L=5\\]\\[M=MODULE\\]")))
             << line;
     }
-    const std::vector<std::string> messages = Messages(lines);
+    const std::vector<std::string> messages = tavi_test::MessagesOf(lines);
     ASSERT_GE(messages.size(), 8u);
     EXPECT_EQ(kRule, messages[0]);
     EXPECT_EQ(0u, messages[1].find("Log started on "));
@@ -193,7 +179,7 @@ TEST_F(LogRunTest, FileRunHasHeaderFirstCrLfLinesAndClosingLineLast) {
 
 TEST_F(LogRunTest, PipeGetsTheSameLinesOneWriteEachAndClosesAfterTheLast) {
     tavi_test::RunProgram(Scourwell64());
-    const std::vector<std::string> fileLines = OnlyRunLog();
+    const std::vector<std::string> fileLines = tavi_test::OnlyRunLogLines();
     tavi_test::DeleteRunLogs();
 
     const PipeRun run = RunAgainstPipeServer(Scourwell64());
@@ -215,7 +201,7 @@ TEST_F(LogRunTest, PipeGetsTheSameLinesOneWriteEachAndClosesAfterTheLast) {
 
 TEST_F(LogRunTest, LogLevelFiltersEveryLineOfTheProgram) {
     tavi_test::RunProgram(Scourwell64());
-    const size_t fullRun = OnlyRunLog().size();
+    const size_t fullRun = tavi_test::OnlyRunLogLines().size();
     ASSERT_GT(fullRun, 8u);
 
     const struct { int level; bool written; } cases[] = {{4, false}, {0, false}, {5, true}, {6, true}, {-1, true}};
@@ -225,7 +211,7 @@ TEST_F(LogRunTest, LogLevelFiltersEveryLineOfTheProgram) {
         tavi_test::SetLogLevel(c.level);
         EXPECT_EQ(0u, tavi_test::RunProgram(Scourwell64()).exitCode);
         // The file is created even when nothing may be written to it.
-        EXPECT_EQ(c.written ? fullRun : 0u, OnlyRunLog().size());
+        EXPECT_EQ(c.written ? fullRun : 0u, tavi_test::OnlyRunLogLines().size());
     }
 }
 
@@ -237,8 +223,8 @@ TEST_F(LogRunTest, ExitLineCarriesTheScopesLevel) {
         tavi_test::DeleteRunLogs();
         tavi_test::SetLogLevel(c.configured);
         EXPECT_EQ(0u, tavi_test::RunProgram(LogProbe(), L"--scope-level=" + std::to_wstring(c.scope)).exitCode);
-        const std::vector<std::string> lines = OnlyRunLog();
-        const std::vector<std::string> messages = Messages(lines);
+        const std::vector<std::string> lines = tavi_test::OnlyRunLogLines();
+        const std::vector<std::string> messages = tavi_test::MessagesOf(lines);
         EXPECT_TRUE(Contains(messages, ">>[LogProbe()]"));
         EXPECT_TRUE(Contains(messages, "inside the scope"));
         EXPECT_EQ(c.exitWritten, Contains(messages, "<<[LogProbe()]"));
@@ -250,7 +236,7 @@ TEST_F(LogRunTest, WithoutAThreadLocalIndexLinesHaveNoIndentation) {
     const tavi_test::ProcessResult run = tavi_test::RunProgram(LogProbe(), L"--no-tls-index");
     ASSERT_TRUE(run.started);
     EXPECT_EQ(0u, run.exitCode);
-    const std::vector<std::string> lines = OnlyRunLog();
+    const std::vector<std::string> lines = tavi_test::OnlyRunLogLines();
     ASSERT_EQ(10u, lines.size());
     const char* scope[] = {">>[LogProbe()]", "inside the scope", "<<[LogProbe()]"};
     for (size_t i = 0; i < 3; ++i) {
@@ -273,7 +259,7 @@ TEST_F(LogRunTest, TwoRunsInOneSecondShareAFile) {
         tavi_test::RunProgram(Scourwell64());
         if (tavi_test::RunLogFiles().size() != 1) continue;
 
-        const std::vector<std::string> messages = Messages(OnlyRunLog());
+        const std::vector<std::string> messages = tavi_test::MessagesOf(tavi_test::OnlyRunLogLines());
         std::vector<size_t> headers, closings;
         for (size_t i = 0; i < messages.size(); ++i) {
             if (messages[i].find("Log started on ") == 0) headers.push_back(i);
@@ -298,7 +284,7 @@ TEST_F(LogRunTest, UnusableLocalAppDataGivesTheFirstFreeFileBesideTheProgram) {
     EXPECT_EQ(0u, tavi_test::RunProgram(program).exitCode);
     EXPECT_EQ("earlier\r\n", tavi_test::ReadFileBytes(dir + L"\\Scourwell64_log00.txt"));
     const std::vector<std::string> messages =
-        Messages(tavi_test::SplitLogLines(tavi_test::ReadFileBytes(dir + L"\\Scourwell64_log01.txt")));
+        tavi_test::MessagesOf(tavi_test::SplitLogLines(tavi_test::ReadFileBytes(dir + L"\\Scourwell64_log01.txt")));
     ASSERT_GT(messages.size(), 8u);
     EXPECT_EQ("Executable: " + tavi_test::Narrow(program), messages[2]);
     EXPECT_EQ(0u, messages.back().find("LogClient finished"));
@@ -344,7 +330,7 @@ TEST_F(LogRunTest, ModulePathAboveLatin1IsLoggedWithQuestionMarks) {
     EXPECT_EQ(0u, tavi_test::RunProgram(program).exitCode);
     std::wstring shown = program;
     shown.replace(shown.find(L'\u03a9'), 1, L"?");
-    const std::vector<std::string> messages = Messages(OnlyRunLog());
+    const std::vector<std::string> messages = tavi_test::MessagesOf(tavi_test::OnlyRunLogLines());
     ASSERT_GT(messages.size(), 2u);
     EXPECT_EQ("Executable: " + tavi_test::Narrow(shown), messages[2]);
 }

@@ -15,6 +15,7 @@
 #include "tests/support/TestSupport.h"
 
 using tavi_test::Line;
+using tavi_test::RegistryText;
 using tavi_test::kSweepKeyPaths;
 
 namespace {
@@ -23,14 +24,6 @@ const std::wstring kProducts = kSweepKeyPaths[0];
 const std::wstring kClasses = kSweepKeyPaths[1];
 const std::wstring kClassesUpgrade = kSweepKeyPaths[2];
 const std::wstring kInstallerUpgrade = kSweepKeyPaths[3];
-
-// A String that holds text; "" gives a present but empty text, null an absent one.
-orb::String Text(const wchar_t* text) {
-    orb::String result;
-    if (text) result.Assign(text);
-    if (text && !*text) result.WritableBuffer(1);
-    return result;
-}
 
 // Writes a stage 1 registration: id\InstallProperties with the values that are not null.
 void WriteInstallProperties(const std::wstring& id, const wchar_t* displayName, const wchar_t* displayVersion) {
@@ -77,7 +70,7 @@ TEST(ProductNameTest, NeedsOneDisplayNameWithExactCaseAnywhere) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text ? tavi_test::Narrow(c.text) : std::string("(absent)"));
-        EXPECT_EQ(c.product, IsProductName(Text(c.text)));
+        EXPECT_EQ(c.product, IsProductName(RegistryText(c.text)));
     }
 }
 
@@ -101,7 +94,7 @@ TEST(CurrentVersionTest, DisplayVersionMustBeTheWholeVersionOrItsLeadingParts) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << (c.app ? tavi_test::Narrow(c.app) : "(empty)") << " / "
                                         << (c.display ? tavi_test::Narrow(c.display) : "(absent)"));
-        EXPECT_EQ(c.current, IsCurrentVersion(Text(c.app), Text(c.display)));
+        EXPECT_EQ(c.current, IsCurrentVersion(RegistryText(c.app), RegistryText(c.display)));
     }
 }
 
@@ -117,7 +110,7 @@ TEST_F(ProductSweepTest, UserDataKeepsTheCurrentRegistrationAndDeletesOtherProdu
     ASSERT_TRUE(tavi_test::CreateKey(kProducts + L"\\B2STALE\\Patches\\Old"));
     const auto untouched = tavi_test::Snapshot(kProducts + L"\\C3NONAME");
 
-    SweepUserDataProducts(Text(L"12.0.1.0"));
+    SweepUserDataProducts(RegistryText(L"12.0.1.0"));
 
     // Downward: the highest index (last name) comes first.
     EXPECT_EQ((std::vector<std::string>{
@@ -145,7 +138,7 @@ TEST_F(ProductSweepTest, OfTwoCurrentRegistrationsTheLowerIndexIsUsedAndOnlyItsC
     WriteClassProduct(L"CCCC3333", nullptr);
     WriteClassProduct(L"DDDD4444", L"Another Product");
 
-    SweepUserDataProducts(Text(L"12.0.1.0"));
+    SweepUserDataProducts(RegistryText(L"12.0.1.0"));
     SweepClassesProducts();
 
     EXPECT_EQ((std::vector<std::string>{

@@ -85,16 +85,6 @@ tavi_test::Removals RegistrationOf(const Package& package, const std::map<std::w
     return registration;
 }
 
-// The messages of the one run log in the local application data folder.
-std::vector<std::string> RunLogMessages() {
-    const std::vector<std::wstring> files = tavi_test::RunLogFiles();
-    EXPECT_EQ(1u, files.size());
-    std::vector<std::string> messages;
-    if (files.empty()) return messages;
-    for (const std::string& line : tavi_test::SplitLogLines(tavi_test::ReadFileBytes(files[0])))
-        messages.push_back(tavi_test::LogCapture::MessageOf(line));
-    return messages;
-}
 
 bool Exists(const wchar_t* path) { return GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES; }
 
@@ -150,7 +140,7 @@ TEST(InstallerRegistrationSweep, Scourwell64RemovesTheStaleGenerationsAndKeepsTh
         expected.push_back(tavi_test::Line(L"Bad TaviUninstallGUID:(D) ", Key(package->uninstallStage, package->productCode)));
     }
     std::vector<std::string> decisions;
-    const std::vector<std::string> messages = RunLogMessages();
+    const std::vector<std::string> messages = tavi_test::MessagesOf(tavi_test::OnlyRunLogLines());
     for (const std::string& message : messages)
         if (message.rfind("Used ", 0) == 0 || message.rfind("Bad ", 0) == 0 || message.find("Delete failed") == 0)
             decisions.push_back(message);

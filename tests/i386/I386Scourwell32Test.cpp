@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/i386/I386Support.h"
+#include "tests/support/SweepRegistry.h"
 #include "tests/support/TestSupport.h"
 
 using tavi_i386::ChildRun;
@@ -31,16 +32,6 @@ const std::wstring kStaleComponent = L"1F0E2D3C4B5A69788796A5B4C3D2E1F0";
 // An Uninstall entry of another vendor, which the sweep must leave alone.
 const Registration kForeignEntry = {kUninstall + L"\\{7A1B2C3D-4E5F-4061-8293-A4B5C6D7E8F9}", L""};
 
-// Where the 32-bit cleanup tool looks, in the order of its stages.
-const std::vector<std::string> kStageKeys = {
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Products",
-    "SOFTWARE\\Classes\\Installer\\Products",
-    "SOFTWARE\\Classes\\Installer\\UpgradeCodes\\7E2A05C9B41D3F86A0C5E7291B8D4F30",
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UpgradeCodes\\7E2A05C9B41D3F86A0C5E7291B8D4F30",
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Components",
-    "SOFTWARE\\Classes\\Installer\\Features",
-    "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-};
 
 // Whether two texts match, ignoring case (Wine may spell a module path in its own case).
 bool EqualNoCase(const std::string& a, const std::string& b) {
@@ -135,7 +126,8 @@ TEST_F(ShippingScourwell32, OneRunSweepsStagesOneToSevenAndLogsToItsOwnFile) {
     std::vector<std::string> checked;
     for (const LogLine& line : lines)
         if (line.message.rfind("Checking: ", 0) == 0) checked.push_back(line.message.substr(10));
-    EXPECT_EQ(kStageKeys, checked);
+    // Where the 32-bit cleanup tool looks, in the order of its stages.
+    EXPECT_EQ(tavi_test::SweepKeyTexts(7), checked);
 }
 
 }  // namespace

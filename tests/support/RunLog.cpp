@@ -3,6 +3,10 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include "tests/support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
 #include <algorithm>
 
 namespace tavi_test {
@@ -40,6 +44,19 @@ std::vector<std::string> SplitLogLines(const std::string& bytes) {
         lines.push_back(bytes.substr(start, end - start));
     if (start < bytes.size()) lines.push_back(bytes.substr(start));
     return lines;
+}
+
+std::vector<std::string> OnlyRunLogLines() {
+    const std::vector<std::wstring> files = RunLogFiles();
+    EXPECT_EQ(1u, files.size());
+    if (files.size() != 1) return {};
+    return SplitLogLines(ReadFileBytes(files[0]));
+}
+
+std::vector<std::string> MessagesOf(const std::vector<std::string>& lines) {
+    std::vector<std::string> messages;
+    for (const std::string& line : lines) messages.push_back(LogCapture::MessageOf(line));
+    return messages;
 }
 
 ProcessResult RunProgram(const std::wstring& program, const std::wstring& arguments) {

@@ -21,6 +21,11 @@ void DeleteRunLogs();
 // The lines of a log file's bytes, each without its CR LF; a last line without CR LF is
 // kept as it is, so a caller can see it.
 std::vector<std::string> SplitLogLines(const std::string& bytes);
+// The lines of the one log file there; a test failure (and no lines) when there is not
+// exactly one.
+std::vector<std::string> OnlyRunLogLines();
+// The messages of decorated log lines (LogCapture::MessageOf of each).
+std::vector<std::string> MessagesOf(const std::vector<std::string>& lines);
 // Starts program with its quoted path as the whole command line and waits for it.
 ProcessResult RunProgram(const std::wstring& program, const std::wstring& arguments = L"");
 

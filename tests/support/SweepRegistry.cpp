@@ -16,6 +16,19 @@ const wchar_t* const kSweepKeyPaths[8] = {
     L"SOFTWARE\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
 };
 
+orb::String RegistryText(const wchar_t* text) {
+    orb::String result;
+    if (text) result.Assign(text);
+    if (text && !*text) result.WritableBuffer(1);
+    return result;
+}
+
+std::vector<std::string> SweepKeyTexts(size_t stages) {
+    std::vector<std::string> texts;
+    for (size_t i = 0; i < stages && i < 8; ++i) texts.push_back(Narrow(kSweepKeyPaths[i]));
+    return texts;
+}
+
 namespace {
 
 // Holds a key opened by the helpers below; closes it when released.

@@ -9,12 +9,19 @@
 #include <string>
 #include <vector>
 
+#include "orb/String.h"
 #include "tests/support/LogCapture.h"
 
 namespace tavi_test {
 
 // The HKEY_LOCAL_MACHINE key paths of the sweep stages 1 to 8, in stage order.
 extern const wchar_t* const kSweepKeyPaths[8];
+// The key paths of the first stages stages as the log writes them (8-bit text).
+std::vector<std::string> SweepKeyTexts(size_t stages);
+
+// A String as a registry read leaves it: "" gives a present but empty text (a buffer
+// holding only the terminator), null an absent one (no buffer).
+orb::String RegistryText(const wchar_t* text);
 
 // Registry helpers, all under HKEY_LOCAL_MACHINE. Writers create missing keys and give
 // false when a call fails.

@@ -8,7 +8,7 @@
 # TAVI_GTEST=1 marks a GoogleTest program. Its failed tests run once more, alone, in a
 # fresh prefix, and count as passed only if they pass then: Wine 8 now and then fails to
 # start a process (CreateProcess error 1359, its child died before it was set up; about one
-# start in 10,000 on a loaded machine). Both runs stay in the output.
+# start in 15,000 on a loaded machine). Both runs stay in the output.
 set -u
 build_dir=$1
 shift
